@@ -353,10 +353,11 @@ void IniFile::flush()
     if (existsOnDisk_ && !modified_)
         return;
 
-    // A replace by rename would ignore the protection of a file that nobody may write.
+    // A replace by rename would ignore the protection of a file that nobody may write; the
+    // mode bits decide, since the "user" bits say yes to the superuser whatever the mode.
     const QFileInfo info(path_);
     constexpr QFileDevice::Permissions writeBits =
-        QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (info.exists() && !(info.permissions() & writeBits))
         throw IniError(QStringLiteral("Не могу записать файл настроек '%1': файл защищён от записи.").arg(path_));
 

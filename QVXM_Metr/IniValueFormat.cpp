@@ -63,10 +63,11 @@ std::optional<double> parseDouble(QStringView text)
         return std::nullopt;
     const char *first = ascii->data();
     const char *last = first + ascii->size();
-    if (*first == '+')
+    const bool plus = *first == '+';
+    if (plus)
         ++first;
     // from_chars would also take "inf" and "nan"; only digits may start a number here.
-    const char *digits = first != last && *first == '-' ? first + 1 : first;
+    const char *digits = !plus && first != last && *first == '-' ? first + 1 : first;
     if (digits == last || !(*digits == '.' || (*digits >= '0' && *digits <= '9')))
         return std::nullopt;
     double value = 0.0;
