@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core)
 case "${1:-build}" in
     build) ;;
-    test) packages+=(libbenchmark-dev libfftw3-dev) ;;
+    test) packages+=(libbenchmark-dev libfftw3-dev locales) ;;
     run) packages+=(xvfb xauth imagemagick) ;;
     *) echo "usage: $0 build|test|run" >&2; exit 2 ;;
 esac

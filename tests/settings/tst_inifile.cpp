@@ -6,11 +6,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
 #include <clocale>
+#include <cstdio>
 #include <cmath>
 #include <csignal>
 #include <limits>
@@ -595,20 +599,33 @@ void TestIniFile::permissionsSurviveAWrite()
     QCOMPARE(IniFile(path).readInteger(Section, Key, 0), 2);
 }
 
-// Decimal comma in Qt and, where the system has such a locale, in the C library as well.
+// Decimal comma in Qt and in the C library; a German locale is compiled for the test when the
+// system has none installed.
 void TestIniFile::decimalPointWhateverTheLocale()
 {
     const QLocale savedLocale;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const char *cLocale = nullptr;
-    for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "ru_RU.UTF-8", "ru_RU.utf8", "fr_FR.UTF-8"}) {
+    QTemporaryDir localeDir;
+    const QByteArray savedLocPath = qgetenv("LOCPATH");
+    bool commaLocale = false;
+    for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "ru_RU.UTF-8", "ru_RU.utf8"}) {
         if (std::setlocale(LC_NUMERIC, name)) {
-            cLocale = name;
+            commaLocale = true;
             break;
         }
     }
-    if (!cLocale)
-        qInfo("no decimal-comma C locale installed; only the Qt default locale is hostile");
+    const QString localedef = QStandardPaths::findExecutable(QStringLiteral("localedef"));
+    if (!commaLocale && !localedef.isEmpty() && QFileInfo::exists(QStringLiteral("/usr/share/i18n/locales/de_DE"))) {
+        const QString target = localeDir.filePath(QStringLiteral("de_DE.UTF-8"));
+        QProcess::execute(localedef, {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"),
+                                      QStringLiteral("UTF-8"), target});
+        qputenv("LOCPATH", QFile::encodeName(localeDir.path()));
+        commaLocale = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    }
+    std::array<char, 16> printed{};
+    std::snprintf(printed.data(), printed.size(), "%5.2f", 35.0);
+    if (!commaLocale)
+        qInfo("no decimal-comma C locale available; only the Qt default locale is hostile");
 
     QTemporaryDir dir;
     const QString path = iniPath(dir);
@@ -625,7 +642,14 @@ void TestIniFile::decimalPointWhateverTheLocale()
     const QString rangeText = SettingsKeys::inputRangeText(70.0);
     const QString narrowRange = SettingsKeys::inputRangeText(5.0);
     std::setlocale(LC_NUMERIC, "C");
+    if (savedLocPath.isNull())
+        qunsetenv("LOCPATH");
+    else
+        qputenv("LOCPATH", savedLocPath);
     QLocale::setDefault(savedLocale);
+
+    if (commaLocale)
+        QCOMPARE(printed.data(), "35,00"); // the C library itself does use the comma here
 
     QVERIFY(bytes.contains(cp1251(QStringLiteral("АЦП. Mаксимальное время сбора данных, с=0.75\n"))));
     QVERIFY(bytes.contains(cp1251(QStringLiteral("АЦП. Входной диапазон 35.00 В. DC precision=4\n"))));
