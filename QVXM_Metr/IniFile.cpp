@@ -3,7 +3,6 @@
 #include "IniValueFormat.h"
 #include "TextEncoding.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
