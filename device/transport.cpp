@@ -11,7 +11,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 
 namespace {
 
@@ -22,7 +24,8 @@ int remainingMs(qvx::transport::Clock::time_point deadline)
 {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - qvx::transport::Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+    // Far deadlines (an idle server connection) wait in slices of about 24 days.
+    return static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
 }
 
 // Waits for the socket to become ready; QVX_OK, QVX_ERR_TIMEOUT or QVX_ERR_CLOSED.
