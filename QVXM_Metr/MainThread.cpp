@@ -20,7 +20,8 @@ const QColor StopCaptionColor(255, 0, 0);
 void SetButtonTextColor(QWidget *button, const QColor &color)
 {
     QPalette palette = button->palette();
-    palette.setColor(QPalette::ButtonText, color);
+    palette.setColor(QPalette::Active, QPalette::ButtonText, color);
+    palette.setColor(QPalette::Inactive, QPalette::ButtonText, color);
     button->setPalette(palette);
 }
 

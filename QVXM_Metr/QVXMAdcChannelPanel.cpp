@@ -45,7 +45,8 @@ TQvxmAdcChannelFrame::TQvxmAdcChannelFrame(QWidget *owner) : QWidget(owner)
     for (QLabel *label : {InputRangeLabLMDComboBox, ComputationMethodLabLMDComboBox, Value1LabLMDLabel,
                           Value2LabLMDLabel}) {
         QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, Qt::black);
+        palette.setColor(QPalette::Active, QPalette::WindowText, Qt::black);
+        palette.setColor(QPalette::Inactive, QPalette::WindowText, Qt::black);
         label->setPalette(palette);
     }
     for (QLineEdit *edit : {Value1LMDEdit, Value2LMDEdit}) {

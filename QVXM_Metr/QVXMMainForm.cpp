@@ -19,10 +19,12 @@
 
 namespace {
 
+// Text colour of an enabled control; a disabled one keeps the style's greyed text.
 void SetTextColor(QWidget *widget, QPalette::ColorRole role, const QColor &color)
 {
     QPalette palette = widget->palette();
-    palette.setColor(role, color);
+    palette.setColor(QPalette::Active, role, color);
+    palette.setColor(QPalette::Inactive, role, color);
     widget->setPalette(palette);
 }
 

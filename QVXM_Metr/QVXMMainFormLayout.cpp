@@ -5,11 +5,12 @@
 
 #include <QApplication>
 #include <QLayout>
-#include <QResizeEvent>
+#include <QTabBar>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QStyle>
+#include <QStyleOptionTabWidgetFrame>
 
 namespace {
 
@@ -37,9 +38,21 @@ void TMainForm::LayoutNow()
     // The window is not shown yet, so the geometry the rules depend on is computed here, top down.
     ActivateLayout(this);
     ActivateLayout(ui.MainLMDSimplePanel);
-    QResizeEvent pagesResized(ui.MainLMDPageControl->size(), ui.MainLMDPageControl->size());
-    QCoreApplication::sendEvent(ui.MainLMDPageControl, &pagesResized);
-    ActivateLayout(ui.MultimeterLMDTabSheet->parentWidget());
+    // A hidden page control defers its own layout until it is shown; its pages get the rectangle
+    // it will give them then.
+    QTabWidget *pages = ui.MainLMDPageControl;
+    QStyleOptionTabWidgetFrame option;
+    option.initFrom(pages);
+    option.lineWidth = pages->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, pages);
+    option.shape = pages->tabBar()->shape();
+    option.tabBarSize = pages->tabBar()->sizeHint();
+    option.tabBarRect = QRect(QPoint(0, 0), option.tabBarSize);
+    option.leftCornerWidgetSize = QSize(0, 0);
+    option.rightCornerWidgetSize = QSize(0, 0);
+    const QRect contents = pages->style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, pages);
+    QWidget *stack = ui.MultimeterLMDTabSheet->parentWidget();
+    stack->setGeometry(contents);
+    ActivateLayout(stack);
     ActivateLayout(ui.MultimeterLMDSimplePanel);
     ActivateLayout(ui.AdcStreamLMDSimplePanel);
     ActivateLayout(ui.AdcIndividualParsLMDGroupBox);
@@ -124,6 +137,11 @@ void TMainForm::ApplyLayoutRules()
     }
     // A wheel notch over the channel area moves it by a third of a channel row.
     ui.AdcIndividualParsLMDScrollBox->verticalScrollBar()->setSingleStep(22);
+
+    // The window is placed at the centre of the screen.
+    const QRect work = WorkArea();
+    move(work.x() + WindowGeometry::CentredOffset(work.width(), width()),
+         work.y() + WindowGeometry::CentredOffset(work.height(), height()));
 
     // 8. Qt draws no three-dimensional captions, so the version class changes nothing here.
     OsVersionCode = WindowGeometry::CurrentOsVersionCode();
