@@ -229,6 +229,18 @@ private Q_SLOTS:
         VerifyStopped(form);
     }
 
+    void stopInsideAnotherStop()
+    {
+        // ESC handled while START's stop is still waiting: the inner stop ends the worker and
+        // the outer one must not touch it again.
+        TMainForm form;
+        StartMeasurement(form);
+        QMetaObject::invokeMethod(&form, [&form] { form.StopThread(); }, Qt::QueuedConnection);
+        form.ui.StartMultimeterLMDSpeedButton->click();
+        VerifyStopped(form);
+        QVERIFY(!form.HandlerBusy);
+    }
+
     void escRules()
     {
         TMainForm form;
