@@ -12,10 +12,17 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QIcon>
 #include <QLocale>
 #include <QMenu>
 
 #include <clocale>
+
+// The icon lives in this library's resources, which a static library registers by hand.
+static void RegisterIconResource()
+{
+    Q_INIT_RESOURCE(QVXM_Metr);
+}
 
 namespace {
 
@@ -50,6 +57,8 @@ TMainForm::TMainForm(QWidget *parent, const QString &settingsPath)
     SelectedCrate = 0xFFFF;
 
     SetupHints();
+    RegisterIconResource();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/APPL_ICON")));
     qApp->installEventFilter(this);
     connect(qApp, &QGuiApplication::applicationStateChanged, this, &TMainForm::ApplicationStateChanged);
 
@@ -239,6 +248,7 @@ void TMainForm::SetupPopupMenu()
 {
     PopupMenu = new QMenu(this);
     PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    PopupMenu->setToolTipsVisible(true);
     PopupMenu->addAction(ui.RebootDeviceMenuItem);
     PopupMenu->setDefaultAction(ui.RebootDeviceMenuItem);
     PopupMenu->addSeparator()->setObjectName(QStringLiteral("BreakLine1"));

@@ -167,6 +167,7 @@ private Q_SLOTS:
         QVERIFY(form.height() <= 887 - 98);
         QCOMPARE(ui.MultimeterLMDSimplePanel->width(), form.width() == 1208 ? 1188 : 1188 + scrollBar);
         QCOMPARE(form.OsVersionCode, 0);
+        QVERIFY(!QApplication::windowIcon().isNull());
         QCOMPARE(form.PopupMenu->actions().size(), 8);
         QCOMPARE(form.PopupMenu->defaultAction(), ui.RebootDeviceMenuItem);
         QCOMPARE(ui.ApplicationExit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
