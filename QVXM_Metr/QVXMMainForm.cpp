@@ -3,6 +3,7 @@
 
 #include "EntryColors.h"
 #include "HandlerBusyGuard.h"
+#include "IniFile.h"
 #include "LedIndicator.h"
 #include "QVXMAdcChannelPanel.h"
 #include "ValueTables.h"

@@ -13,7 +13,9 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
+class IniFile;
 class QButtonGroup;
 class QFileDialog;
 class QMenu;
@@ -91,6 +93,26 @@ public:
 
     // Path of the settings file.
     QString SettingsPath() const;
+
+    // Settings file: the window's file object and the values the file fills.
+    std::unique_ptr<IniFile> SettingsFile;
+    QString CalcMethod = QStringLiteral("fft");
+    QString AmplitudeType = QStringLiteral("rms");
+    double MaxAcqTime = 1.0;
+    // Display precision and format per kind (0 DC, 1 AC, 2 frequency) and input range.
+    std::array<std::array<std::uint16_t, 2>, 3> Precisions{{{4, 4}, {4, 4}, {4, 4}}};
+    std::array<std::array<QString, 2>, 3> DisplayFormats;
+    std::int32_t CoefficientSource = 0;
+
+    // Settings operations.
+    bool CreateDefaultIniFile(const QString &path);
+    void SaveIniFile(const QString &path);
+    // `file` is an open settings file; false when none is given.
+    bool LoadIniFile(IniFile *file);
+    void SaveSettingsButtonClick();
+    void AutoSaveSettingsLMDCheckBoxChange();
+    void SaveDefaultSettingsClick();
+    void SaveCurrentSettingsClick();
 
     // Controller operations.
     void StartInitDevicesThread(int mode, bool readStored);

@@ -2,6 +2,7 @@
 #include "QVXMMainForm.h"
 
 #include "HandlerBusyGuard.h"
+#include "IniFile.h"
 #include "InitAndConfigThread.h"
 #include "MainThread.h"
 
@@ -202,7 +203,7 @@ void TMainForm::SaveSettingsOnClose()
 
 void TMainForm::DeleteSettingsFile()
 {
-    // Filled in by the settings layer: the window's settings-file object is released here.
+    SettingsFile.reset();
 }
 
 void TMainForm::CloseModuleIfOpen()
