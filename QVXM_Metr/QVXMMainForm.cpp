@@ -232,6 +232,8 @@ void TMainForm::ConnectHandlers()
     connect(ui.StartVerificationLMDSpeedButton, &QPushButton::clicked, this,
             &TMainForm::StartMultimeterLMDSpeedButtonClick);
     connect(ui.FindDeviceLMDButton, &QPushButton::clicked, this, &TMainForm::FindDeviceLMDButtonClick);
+    connect(ui.SaveSettingsButton, &QPushButton::clicked, this, &TMainForm::SaveSettingsButtonClick);
+    connect(ui.AutoSaveSettingsLMDCheckBox, &QCheckBox::toggled, this, &TMainForm::AutoSaveSettingsLMDCheckBoxChange);
     connect(ui.CfgFileNameEdit, &QLineEdit::textChanged, this, &TMainForm::CfgFileNameEditChange);
     connect(ui.VerifySplitter, &QSplitter::splitterMoved, this, &TMainForm::VerifySplitterMoved);
     ui.MainLMDPageControl->tabBar()->installEventFilter(this);
@@ -265,6 +267,8 @@ void TMainForm::SetupPopupMenu()
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
     }
+    connect(ui.SaveDefaultSettings, &QAction::triggered, this, &TMainForm::SaveDefaultSettingsClick);
+    connect(ui.SaveCurrentSettings, &QAction::triggered, this, &TMainForm::SaveCurrentSettingsClick);
     connect(ui.ApplicationExit, &QAction::triggered, this, &TMainForm::ApplicationExitClick);
 }
 
