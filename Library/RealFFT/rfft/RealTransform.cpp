@@ -3,16 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <cstring>
 
 namespace rfft
 {
 namespace
 {
-// Passes on blocks up to this size run block by block while the block stays in the cache.
+// Passes on blocks up to this many doubles run block by block while the block stays in the cache.
 constexpr int kCacheBlockBits = 15;
 constexpr double kPi = 3.1415926535897932384626433832795;
 constexpr double kSqrt2Half = 1.4142135623730951 * 0.5;
@@ -32,15 +29,21 @@ int floor_log2(long x)
     return bits;
 }
 
-#if defined(__SSE2__)
-using v2d = __m128d;
-inline v2d ld(const double* p) { return _mm_loadu_pd(p); }
-inline void st(double* p, v2d v) { _mm_storeu_pd(p, v); }
-inline v2d rev2(v2d v) { return _mm_shuffle_pd(v, v, 1); }
-inline v2d ldr(const double* p) { return rev2(_mm_loadu_pd(p)); }
-inline void str(double* p, v2d v) { _mm_storeu_pd(p, rev2(v)); }
-inline v2d splat(double v) { return _mm_set1_pd(v); }
-#endif
+// Two doubles side by side; SSE2 on x86-64, plain pairs elsewhere.
+typedef double v2d __attribute__((vector_size(16)));
+
+inline v2d ld(const double* p)
+{
+    v2d v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void st(double* p, v2d v) { std::memcpy(p, &v, sizeof v); }
+inline v2d swap2(v2d v) { return __builtin_shufflevector(v, v, 1, 0); }
+inline v2d lo2(v2d a, v2d b) { return __builtin_shufflevector(a, b, 0, 2); }
+inline v2d hi2(v2d a, v2d b) { return __builtin_shufflevector(a, b, 1, 3); }
+inline v2d splat(double v) { return v2d {v, v}; }
+} // namespace
 
 // Twiddles of a pass whose cosines come from the table: cos(i pi/n) = t[i], sin = t[half - i].
 struct TableTwiddles
@@ -49,15 +52,14 @@ struct TableTwiddles
     std::ptrdiff_t half;
     double c(std::ptrdiff_t i) const { return t[i]; }
     double s(std::ptrdiff_t i) const { return t[half - i]; }
-#if defined(__SSE2__)
+    // Lanes (i, i+1).
     v2d cv(std::ptrdiff_t i) const { return ld(t + i); }
-    v2d sv(std::ptrdiff_t i) const { return ldr(t + half - i - 1); }
-#endif
+    v2d sv(std::ptrdiff_t i) const { return swap2(ld(t + half - i - 1)); }
 };
 
-// Twiddles of a pass above the table limit: the angle i pi/n splits into a coarse part taken
-// from the last table block and a fine part that the pass's oscillator produced, so that no
-// rounding accumulates along the pass.
+// Twiddles of a pass above the table limit: the angle i pi/n splits into a coarse part from the
+// last table block and a fine part that the pass's oscillator produced at construction, so that
+// no rounding accumulates along the pass.
 struct RotatedTwiddles
 {
     const double* coarseCos;
@@ -78,8 +80,7 @@ struct RotatedTwiddles
         const std::ptrdiff_t r = i & mask;
         return coarseCos[k] * fineSin[r] + coarseSin[k] * fineCos[r];
     }
-#if defined(__SSE2__)
-    // i is even and the fine period at least 2, so both lanes share the coarse angle.
+    // Lanes (i, i+1) for even i: the fine period is at least 2, so they share the coarse angle.
     v2d cv(std::ptrdiff_t i) const
     {
         const std::ptrdiff_t k = i >> shift;
@@ -92,99 +93,281 @@ struct RotatedTwiddles
         const std::ptrdiff_t r = i & mask;
         return splat(coarseCos[k]) * ld(fineSin + r) + splat(coarseSin[k]) * ld(fineCos + r);
     }
-#endif
 };
 
-// Butterflies of indices i and half - i of one block, in place: together they read and write
-// the same eight positions.
-inline void pair_scalar(double* p, std::ptrdiff_t n, std::ptrdiff_t i, double c, double s)
+namespace
 {
-    const std::ptrdiff_t half = n / 2;
-    const double a = p[i];
-    const double b = p[half + i];
-    const double cc = p[n + i];
-    const double d = p[n + half + i];
-    const double a2 = p[half - i];
-    const double b2 = p[n - i];
-    const double c2 = p[n + half - i];
-    const double d2 = p[2 * n - i];
-    const double v1 = cc * c - d * s;
-    const double v2 = s * cc + c * d;
-    const double w1 = c2 * s - d2 * c;
-    const double w2 = c * c2 + s * d2;
-    p[i] = a + v1;
-    p[n - i] = a - v1;
-    p[n + i] = v2 + b;
-    p[2 * n - i] = v2 - b;
-    p[half - i] = a2 + w1;
-    p[half + i] = a2 - w1;
-    p[n + half - i] = w2 + b2;
-    p[n + half + i] = w2 - b2;
+// The butterflies of indices i and half - i of one pass; together they read and write the same
+// eight positions, so the pass runs in place. Inputs at i, half+i, n+i, n+half+i (a, b, cc, d)
+// and at half-i, n-i, n+half-i, 2n-i (a2, b2, c2, d2); outputs for positions
+// i, n-i, n+i, 2n-i, half-i, half+i, n+half-i, n+half+i.
+template <typename V>
+inline void butterfly_pair(V a, V b, V cc, V d, V a2, V b2, V c2, V d2, V c, V s, V* o)
+{
+    const V v1 = cc * c - d * s;
+    const V v2 = s * cc + c * d;
+    const V w1 = c2 * s - d2 * c;
+    const V w2 = c * c2 + s * d2;
+    o[0] = a + v1;
+    o[1] = a - v1;
+    o[2] = v2 + b;
+    o[3] = v2 - b;
+    o[4] = a2 + w1;
+    o[5] = a2 - w1;
+    o[6] = w2 + b2;
+    o[7] = w2 - b2;
 }
 
-#if defined(__SSE2__)
-// The same for indices i, i+1 and their mirrors half - i, half - i - 1.
-inline void pair_vector(double* p, std::ptrdiff_t n, std::ptrdiff_t i, v2d c, v2d s)
+// The self-paired index quarter = n/4 of a pass.
+template <typename V>
+inline void butterfly_middle(V a, V b, V cc, V d, V c, V s, V* o)
+{
+    const V v1 = cc * c - d * s;
+    const V v2 = s * cc + c * d;
+    o[0] = a + v1; // quarter
+    o[1] = a - v1; // half + quarter
+    o[2] = v2 + b; // n + quarter
+    o[3] = v2 - b; // n + half + quarter
+}
+
+// Until the last pass the two halves of the array are independent transforms with the same
+// twiddles, so the work buffer holds them interleaved: position k of both halves is one pair of
+// lanes at w + 2k, and every butterfly works on both halves at once.
+struct Halves
+{
+    double* w;
+    v2d get(std::ptrdiff_t k) const { return ld(w + 2 * k); }
+    void put(std::ptrdiff_t k, v2d v) const { st(w + 2 * k, v); }
+};
+
+template <typename Tw>
+inline void halves_pair(Halves h, std::ptrdiff_t n, std::ptrdiff_t i, const Tw& tw)
 {
     const std::ptrdiff_t half = n / 2;
-    const v2d a = ld(p + i);
-    const v2d b = ld(p + half + i);
-    const v2d cc = ld(p + n + i);
-    const v2d d = ld(p + n + half + i);
-    const v2d a2 = ldr(p + half - i - 1);
-    const v2d b2 = ldr(p + n - i - 1);
-    const v2d c2 = ldr(p + n + half - i - 1);
-    const v2d d2 = ldr(p + 2 * n - i - 1);
-    const v2d v1 = cc * c - d * s;
-    const v2d v2 = s * cc + c * d;
-    const v2d w1 = c2 * s - d2 * c;
-    const v2d w2 = c * c2 + s * d2;
-    st(p + i, a + v1);
-    str(p + n - i - 1, a - v1);
-    st(p + n + i, v2 + b);
-    str(p + 2 * n - i - 1, v2 - b);
-    str(p + half - i - 1, a2 + w1);
-    st(p + half + i, a2 - w1);
-    str(p + n + half - i - 1, w2 + b2);
-    st(p + n + half + i, w2 - b2);
+    v2d o[8];
+    butterfly_pair<v2d>(h.get(i), h.get(half + i), h.get(n + i), h.get(n + half + i),
+                        h.get(half - i), h.get(n - i), h.get(n + half - i), h.get(2 * n - i),
+                        splat(tw.c(i)), splat(tw.s(i)), o);
+    h.put(i, o[0]);
+    h.put(n - i, o[1]);
+    h.put(n + i, o[2]);
+    h.put(2 * n - i, o[3]);
+    h.put(half - i, o[4]);
+    h.put(half + i, o[5]);
+    h.put(n + half - i, o[6]);
+    h.put(n + half + i, o[7]);
 }
-#endif
 
-// One pass (sub-transforms of length n merged into length 2n) over every block of [p, p+total).
-template <typename Twiddles>
-void merge_pass(double* p, std::ptrdiff_t total, std::ptrdiff_t n, const Twiddles& tw)
+template <typename Tw>
+inline void halves_middle(Halves h, std::ptrdiff_t n, const Tw& tw)
 {
     const std::ptrdiff_t half = n / 2;
     const std::ptrdiff_t quarter = half / 2;
-    for (double* blk = p; blk < p + total; blk += 2 * n) {
-        const double x0 = blk[0];
-        const double xn = blk[n];
-        blk[0] = x0 + xn;
-        blk[n] = x0 - xn;
-        pair_scalar(blk, n, 1, tw.c(1), tw.s(1));
-        std::ptrdiff_t i = 2;
-#if defined(__SSE2__)
-        for (; i + 1 < quarter; i += 2) {
-            pair_vector(blk, n, i, tw.cv(i), tw.sv(i));
+    v2d o[4];
+    butterfly_middle<v2d>(h.get(quarter), h.get(half + quarter), h.get(n + quarter),
+                          h.get(n + half + quarter), splat(tw.c(quarter)), splat(tw.s(quarter)), o);
+    h.put(quarter, o[0]);
+    h.put(half + quarter, o[1]);
+    h.put(n + quarter, o[2]);
+    h.put(n + half + quarter, o[3]);
+}
+
+// One pass (sub-transforms of n merged into 2n) over `positions` positions of both halves.
+template <typename Tw>
+void halves_pass(double* w, std::ptrdiff_t positions, std::ptrdiff_t n, const Tw& tw)
+{
+    const std::ptrdiff_t quarter = n / 4;
+    for (std::ptrdiff_t blk = 0; blk < positions; blk += 2 * n) {
+        const Halves h {w + 2 * blk};
+        const v2d x0 = h.get(0);
+        const v2d xn = h.get(n);
+        h.put(0, x0 + xn);
+        h.put(n, x0 - xn);
+        for (std::ptrdiff_t i = 1; i < quarter; ++i) {
+            halves_pair(h, n, i, tw);
         }
-#endif
-        for (; i < quarter; ++i) {
-            pair_scalar(blk, n, i, tw.c(i), tw.s(i));
-        }
-        // The middle index pairs with itself.
-        const double c = tw.c(quarter);
-        const double s = tw.s(quarter);
-        const double a = blk[quarter];
-        const double b = blk[half + quarter];
-        const double cc = blk[n + quarter];
-        const double d = blk[n + half + quarter];
-        const double v1 = cc * c - d * s;
-        const double v2 = s * cc + c * d;
-        blk[quarter] = a + v1;
-        blk[half + quarter] = a - v1;
-        blk[n + quarter] = v2 + b;
-        blk[n + half + quarter] = v2 - b;
+        halves_middle(h, n, tw);
     }
+}
+
+// Passes p (n -> 2n) and p+1 (2n -> 4n) in one sweep: the butterflies of pass p at i in both
+// blocks of 2n feed exactly those of pass p+1 at i and at n/2 - i.
+template <typename TwA, typename TwB>
+void halves_two_passes(double* w, std::ptrdiff_t positions, std::ptrdiff_t n, const TwA& ta,
+                       const TwB& tb)
+{
+    const std::ptrdiff_t half = n / 2;
+    const std::ptrdiff_t quarter = half / 2;
+    const std::ptrdiff_t n2 = 2 * n;
+    for (std::ptrdiff_t blk = 0; blk < positions; blk += 2 * n2) {
+        const Halves h {w + 2 * blk};
+        const Halves g {w + 2 * (blk + n2)};
+        // Index 0 of pass p in both blocks, then indices 0 and n/2 of pass p+1.
+        {
+            const v2d a0 = h.get(0);
+            const v2d an = h.get(n);
+            const v2d b0 = g.get(0);
+            const v2d bn = g.get(n);
+            const v2d u = a0 + an;
+            const v2d v = b0 + bn;
+            h.put(0, u + v);
+            g.put(0, u - v);
+            h.put(n, a0 - an);
+            g.put(n, b0 - bn);
+            v2d o[4];
+            butterfly_middle<v2d>(h.get(half), h.get(n + half), g.get(half), g.get(n + half),
+                                  splat(tb.c(half)), splat(tb.s(half)), o);
+            h.put(half, o[0]);
+            h.put(n + half, o[1]);
+            g.put(half, o[2]);
+            g.put(n + half, o[3]);
+        }
+        for (std::ptrdiff_t i = 1; i < quarter; ++i) {
+            const v2d ca = splat(ta.c(i));
+            const v2d sa = splat(ta.s(i));
+            v2d x[8];
+            v2d y[8];
+            butterfly_pair<v2d>(h.get(i), h.get(half + i), h.get(n + i), h.get(n + half + i),
+                                h.get(half - i), h.get(n - i), h.get(n + half - i),
+                                h.get(2 * n - i), ca, sa, x);
+            butterfly_pair<v2d>(g.get(i), g.get(half + i), g.get(n + i), g.get(n + half + i),
+                                g.get(half - i), g.get(n - i), g.get(n + half - i),
+                                g.get(2 * n - i), ca, sa, y);
+            v2d o[8];
+            // Pass p+1 at i: positions i, n-i, n+i, 2n-i of the first block, then of the second.
+            butterfly_pair<v2d>(x[0], x[2], y[0], y[2], x[1], x[3], y[1], y[3], splat(tb.c(i)),
+                                splat(tb.s(i)), o);
+            h.put(i, o[0]);
+            g.put(-i, o[1]);
+            g.put(i, o[2]);
+            g.put(n2 - i, o[3]);
+            h.put(n - i, o[4]);
+            h.put(n + i, o[5]);
+            g.put(n - i, o[6]);
+            g.put(n + i, o[7]);
+            // Pass p+1 at m = half - i.
+            const std::ptrdiff_t m = half - i;
+            butterfly_pair<v2d>(x[4], x[6], y[4], y[6], x[5], x[7], y[5], y[7], splat(tb.c(m)),
+                                splat(tb.s(m)), o);
+            h.put(m, o[0]);
+            g.put(-m, o[1]);
+            g.put(m, o[2]);
+            g.put(n2 - m, o[3]);
+            h.put(n - m, o[4]);
+            h.put(n + m, o[5]);
+            g.put(n - m, o[6]);
+            g.put(n + m, o[7]);
+        }
+        // Middle of pass p in both blocks, then the pair (n/4, 3n/4) of pass p+1.
+        v2d x[4];
+        v2d y[4];
+        butterfly_middle<v2d>(h.get(quarter), h.get(half + quarter), h.get(n + quarter),
+                              h.get(n + half + quarter), splat(ta.c(quarter)), splat(ta.s(quarter)), x);
+        butterfly_middle<v2d>(g.get(quarter), g.get(half + quarter), g.get(n + quarter),
+                              g.get(n + half + quarter), splat(ta.c(quarter)), splat(ta.s(quarter)), y);
+        // x/y: positions quarter, half+quarter (= n - quarter), n+quarter, n+half+quarter (= 2n - quarter).
+        v2d o[8];
+        butterfly_pair<v2d>(x[0], x[2], y[0], y[2], x[1], x[3], y[1], y[3], splat(tb.c(quarter)),
+                            splat(tb.s(quarter)), o);
+        h.put(quarter, o[0]);
+        g.put(-quarter, o[1]);
+        g.put(quarter, o[2]);
+        g.put(n2 - quarter, o[3]);
+        h.put(n - quarter, o[4]);
+        h.put(n + quarter, o[5]);
+        g.put(n - quarter, o[6]);
+        g.put(n + quarter, o[7]);
+    }
+}
+
+// Passes 1, 2 and 3 on eight bit-reversed inputs a[c] = x[r + rev(c)].
+template <typename V>
+inline void group_of_eight(const V* a, V* d)
+{
+    const V s01 = a[0] + a[1];
+    const V s23 = a[2] + a[3];
+    const V s45 = a[4] + a[5];
+    const V s67 = a[6] + a[7];
+    const V e0 = s01 + s23;
+    const V e1 = a[0] - a[1];
+    const V e2 = s01 - s23;
+    const V e3 = a[2] - a[3];
+    const V e4 = s45 + s67;
+    const V e5 = a[4] - a[5];
+    const V e6 = s45 - s67;
+    const V e7 = a[6] - a[7];
+    const V h = V {} + kSqrt2Half;
+    const V v = (e5 - e7) * h;
+    const V u = (e5 + e7) * h;
+    d[0] = e0 + e4;
+    d[4] = e0 - e4;
+    d[2] = e2;
+    d[6] = e6;
+    d[1] = e1 + v;
+    d[3] = e1 - v;
+    d[5] = u + e3;
+    d[7] = u - e3;
+}
+
+// The last pass joins the two interleaved halves of w into the packed spectrum f.
+template <typename Tw>
+void last_pass(double* f, const double* w, std::ptrdiff_t n, const Tw& tw)
+{
+    const std::ptrdiff_t half = n / 2;
+    const std::ptrdiff_t quarter = half / 2;
+    // Element k of the first half is w[2k], of the second half w[2k + 1].
+    f[0] = w[0] + w[1];
+    f[n] = w[0] - w[1];
+    f[half] = w[2 * half];
+    f[n + half] = w[2 * half + 1];
+    auto scalarPair = [&](std::ptrdiff_t i) {
+        double o[8];
+        butterfly_pair<double>(w[2 * i], w[2 * (half + i)], w[2 * i + 1], w[2 * (half + i) + 1],
+                               w[2 * (half - i)], w[2 * (n - i)], w[2 * (half - i) + 1],
+                               w[2 * (n - i) + 1], tw.c(i), tw.s(i), o);
+        f[i] = o[0];
+        f[n - i] = o[1];
+        f[n + i] = o[2];
+        f[2 * n - i] = o[3];
+        f[half - i] = o[4];
+        f[half + i] = o[5];
+        f[n + half - i] = o[6];
+        f[n + half + i] = o[7];
+    };
+    scalarPair(1);
+    std::ptrdiff_t i = 2;
+    for (; i + 1 < quarter; i += 2) {
+        // Lanes (i, i+1); mirrored positions are read and written as (k - i, k - i - 1).
+        const v2d p0 = ld(w + 2 * i);
+        const v2d p1 = ld(w + 2 * i + 2);
+        const v2d q0 = ld(w + 2 * (half + i));
+        const v2d q1 = ld(w + 2 * (half + i) + 2);
+        const v2d r0 = ld(w + 2 * (half - i));
+        const v2d r1 = ld(w + 2 * (half - i) - 2);
+        const v2d t0 = ld(w + 2 * (n - i));
+        const v2d t1 = ld(w + 2 * (n - i) - 2);
+        v2d o[8];
+        butterfly_pair<v2d>(lo2(p0, p1), lo2(q0, q1), hi2(p0, p1), hi2(q0, q1), lo2(r0, r1),
+                            lo2(t0, t1), hi2(r0, r1), hi2(t0, t1), tw.cv(i), tw.sv(i), o);
+        st(f + i, o[0]);
+        st(f + n - i - 1, swap2(o[1]));
+        st(f + n + i, o[2]);
+        st(f + 2 * n - i - 1, swap2(o[3]));
+        st(f + half - i - 1, swap2(o[4]));
+        st(f + half + i, o[5]);
+        st(f + n + half - i - 1, swap2(o[6]));
+        st(f + n + half + i, o[7]);
+    }
+    for (; i < quarter; ++i) {
+        scalarPair(i);
+    }
+    double o[4];
+    butterfly_middle<double>(w[2 * quarter], w[2 * (half + quarter)], w[2 * quarter + 1],
+                             w[2 * (half + quarter) + 1], tw.c(quarter), tw.s(quarter), o);
+    f[quarter] = o[0];
+    f[half + quarter] = o[1];
+    f[n + quarter] = o[2];
+    f[n + half + quarter] = o[3];
 }
 } // namespace
 
@@ -301,50 +484,94 @@ void RealTransform::forward(double* f, const double* x)
         break;
     }
 
-    do_bit_rev_pass_1_2_3(f, x);
+    if (_bits == 3) {
+        do_bit_rev_pass_1_2_3(f, x);
+        return;
+    }
+    double* w = work_buffer();
+    do_bit_rev_pass_1_2_3(w, x);
     if (aborted()) {
         return;
     }
-    // Passes whose blocks fit in the cache run block by block, the rest sweep the whole array.
-    const int blockBits = std::min<int>(_bits, kCacheBlockBits);
-    const std::ptrdiff_t blockLength = std::ptrdiff_t(1) << blockBits;
+    // Passes inside each half run on cache-sized blocks while they fit, then sweep the whole
+    // array two passes at a time; the last pass joins the halves into f.
+    const int halfBits = _bits - 1;
+    const int blockBits = std::min(halfBits, kCacheBlockBits - 1);
+    const std::ptrdiff_t blockPositions = std::ptrdiff_t(1) << blockBits;
+    const std::ptrdiff_t halfLength = std::ptrdiff_t(1) << halfBits;
     if (blockBits > 3) {
-        for (std::ptrdiff_t start = 0; start < _length; start += blockLength) {
-            for (int pass = 3; pass < blockBits; ++pass) {
-                do_pass(f + start, blockLength, pass);
-            }
+        for (std::ptrdiff_t start = 0; start < halfLength; start += blockPositions) {
+            do_passes(w + 2 * start, blockPositions, 3, blockBits);
             if (aborted()) {
                 return;
             }
         }
     }
-    for (int pass = blockBits; pass < _bits; ++pass) {
-        do_pass(f, _length, pass);
+    for (int pass = std::max(blockBits, 3); pass < halfBits; pass += 2) {
+        do_passes(w, halfLength, pass, std::min(pass + 2, halfBits));
         if (aborted()) {
             return;
         }
     }
+    do_last_pass(f, w);
 }
 
-void RealTransform::do_pass(double* df, std::ptrdiff_t total, int pass) const
+TableTwiddles RealTransform::table_twiddles(int pass) const
 {
-    RFFT_ASSERT(df != 0);
-    RFFT_ASSERT(pass >= 3);
-    RFFT_ASSERT(pass < _bits);
-    const std::ptrdiff_t n = std::ptrdiff_t(1) << pass;
-    const std::ptrdiff_t half = n / 2;
-    if (pass <= TABLE_PASS_LIMIT) {
-        merge_pass(df, total, n, TableTwiddles {_trigo_lut.data() + half - 4, half});
-        return;
-    }
+    const std::ptrdiff_t half = std::ptrdiff_t(1) << (pass - 1);
+    return TableTwiddles {_trigo_lut.data() + half - 4, half};
+}
+
+RotatedTwiddles RealTransform::rotated_twiddles(int pass) const
+{
     RFFT_ASSERT(pass > TABLE_PASS_LIMIT);
     const std::ptrdiff_t coarse = std::ptrdiff_t(1) << (TABLE_PASS_LIMIT - 1);
     const int shift = pass - TABLE_PASS_LIMIT;
     const std::ptrdiff_t period = std::ptrdiff_t(1) << shift;
     const double* fine = _fine.data() + coarse + 2 * (period - 2);
-    merge_pass(df, total, n,
-               RotatedTwiddles {_trigo_lut.data() + coarse - 4, _fine.data(), fine, fine + period,
-                                shift, period - 1});
+    return RotatedTwiddles {_trigo_lut.data() + coarse - 4, _fine.data(), fine, fine + period,
+                            shift, period - 1};
+}
+
+void RealTransform::do_passes(double* df, std::ptrdiff_t positions, int first, int end) const
+{
+    RFFT_ASSERT(df != 0);
+    RFFT_ASSERT(first >= 3);
+    RFFT_ASSERT(end < _bits);
+    int pass = first;
+    for (; pass + 1 < end; pass += 2) {
+        const std::ptrdiff_t n = std::ptrdiff_t(1) << pass;
+        if (pass + 1 <= TABLE_PASS_LIMIT) {
+            halves_two_passes(df, positions, n, table_twiddles(pass), table_twiddles(pass + 1));
+        } else if (pass <= TABLE_PASS_LIMIT) {
+            halves_two_passes(df, positions, n, table_twiddles(pass), rotated_twiddles(pass + 1));
+        } else {
+            halves_two_passes(df, positions, n, rotated_twiddles(pass), rotated_twiddles(pass + 1));
+        }
+    }
+    if (pass < end) {
+        const std::ptrdiff_t n = std::ptrdiff_t(1) << pass;
+        if (pass <= TABLE_PASS_LIMIT) {
+            halves_pass(df, positions, n, table_twiddles(pass));
+        } else {
+            halves_pass(df, positions, n, rotated_twiddles(pass));
+        }
+    }
+}
+
+void RealTransform::do_last_pass(double* df, const double* sf) const
+{
+    RFFT_ASSERT(df != 0);
+    RFFT_ASSERT(sf != 0);
+    RFFT_ASSERT(df != sf);
+    const int pass = _bits - 1;
+    RFFT_ASSERT(pass >= 3);
+    const std::ptrdiff_t n = std::ptrdiff_t(1) << pass;
+    if (pass <= TABLE_PASS_LIMIT) {
+        last_pass(df, sf, n, table_twiddles(pass));
+    } else {
+        last_pass(df, sf, n, rotated_twiddles(pass));
+    }
 }
 
 void RealTransform::do_bit_rev_pass_1_2_3(double* df, const double* sf) const
@@ -358,84 +585,30 @@ void RealTransform::do_bit_rev_pass_1_2_3(double* df, const double* sf) const
     for (int c = 0; c < 8; ++c) {
         o[c] = lut[c];
     }
-    // Reading in ascending source order keeps the loads sequential; each group of eight outputs
-    // fills one cache line of the destination.
-    std::ptrdiff_t start = 0;
-#if defined(__SSE2__)
-    const v2d h = splat(kSqrt2Half);
-    for (; start + 1 < eighth; start += 2) {
-        const double* src = sf + start;
-        const v2d a0 = ld(src + o[0]);
-        const v2d a1 = ld(src + o[1]);
-        const v2d a2 = ld(src + o[2]);
-        const v2d a3 = ld(src + o[3]);
-        const v2d a4 = ld(src + o[4]);
-        const v2d a5 = ld(src + o[5]);
-        const v2d a6 = ld(src + o[6]);
-        const v2d a7 = ld(src + o[7]);
-        const v2d s01 = a0 + a1;
-        const v2d s23 = a2 + a3;
-        const v2d s45 = a4 + a5;
-        const v2d s67 = a6 + a7;
-        const v2d e0 = s01 + s23;
-        const v2d e1 = a0 - a1;
-        const v2d e2 = s01 - s23;
-        const v2d e3 = a2 - a3;
-        const v2d e4 = s45 + s67;
-        const v2d e5 = a4 - a5;
-        const v2d e6 = s45 - s67;
-        const v2d e7 = a6 - a7;
-        const v2d d0 = e0 + e4;
-        const v2d d4 = e0 - e4;
-        const v2d v = (e5 - e7) * h;
-        const v2d d1 = e1 + v;
-        const v2d d3 = e1 - v;
-        const v2d w = (e5 + e7) * h;
-        const v2d d5 = w + e3;
-        const v2d d7 = w - e3;
-        double* g0 = df + (lut[start] >> 3) * 8;
-        double* g1 = df + (lut[start + 1] >> 3) * 8;
-        st(g0, _mm_unpacklo_pd(d0, d1));
-        st(g0 + 2, _mm_unpacklo_pd(e2, d3));
-        st(g0 + 4, _mm_unpacklo_pd(d4, d5));
-        st(g0 + 6, _mm_unpacklo_pd(e6, d7));
-        st(g1, _mm_unpackhi_pd(d0, d1));
-        st(g1 + 2, _mm_unpackhi_pd(e2, d3));
-        st(g1 + 4, _mm_unpackhi_pd(d4, d5));
-        st(g1 + 6, _mm_unpackhi_pd(e6, d7));
+    if (_bits == 3) {
+        // One group of eight straight into f.
+        double e[8];
+        for (int c = 0; c < 8; ++c) {
+            e[c] = sf[o[c]];
+        }
+        group_of_eight<double>(e, e);
+        std::copy(e, e + 8, df);
+        return;
     }
-#endif
-    for (; start < eighth; ++start) {
+    // Sources in ascending order keep the loads sequential. Lanes start and start + 1 hold the
+    // groups at bit-reversed positions g and g + N/16, that is group g of either half, so the
+    // results land as pairs in the interleaved layout of the work buffer.
+    for (std::ptrdiff_t start = 0; start < eighth; start += 2) {
         const double* src = sf + start;
-        const double a0 = src[o[0]];
-        const double a1 = src[o[1]];
-        const double a2 = src[o[2]];
-        const double a3 = src[o[3]];
-        const double a4 = src[o[4]];
-        const double a5 = src[o[5]];
-        const double a6 = src[o[6]];
-        const double a7 = src[o[7]];
-        const double s01 = a0 + a1;
-        const double s23 = a2 + a3;
-        const double s45 = a4 + a5;
-        const double s67 = a6 + a7;
-        const double e0 = s01 + s23;
-        const double e1 = a0 - a1;
-        const double e3 = a2 - a3;
-        const double e4 = s45 + s67;
-        const double e5 = a4 - a5;
-        const double e7 = a6 - a7;
-        double* g = df + (lut[start] >> 3) * 8;
-        g[0] = e0 + e4;
-        g[4] = e0 - e4;
-        g[2] = s01 - s23;
-        g[6] = s45 - s67;
-        const double v = (e5 - e7) * kSqrt2Half;
-        g[1] = e1 + v;
-        g[3] = e1 - v;
-        const double w = (e5 + e7) * kSqrt2Half;
-        g[5] = w + e3;
-        g[7] = w - e3;
+        v2d e[8];
+        for (int c = 0; c < 8; ++c) {
+            e[c] = ld(src + o[c]);
+        }
+        group_of_eight<v2d>(e, e);
+        double* dst = df + 2 * lut[start];
+        for (int c = 0; c < 8; ++c) {
+            st(dst + 2 * c, e[c]);
+        }
     }
 }
 }

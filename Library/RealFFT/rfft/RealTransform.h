@@ -9,6 +9,9 @@
 
 namespace rfft
 {
+struct TableTwiddles;
+struct RotatedTwiddles;
+
 // Radix-2 decimation-in-time FFT of real input, length a power of two.
 // forward() output, unscaled: f[k] = sum x[n] cos(2 pi k n / N) for k = 0 .. N/2,
 // f[N/2 + k] = sum x[n] sin(2 pi k n / N) for k = 1 .. N/2 - 1.
@@ -40,7 +43,11 @@ private:
     void init_trigo_osc();
 
     void do_bit_rev_pass_1_2_3(double* df, const double* sf) const;
-    void do_pass(double* df, std::ptrdiff_t total, int pass) const;
+    // Passes first .. end-1 on both interleaved halves, every block of `positions` positions.
+    void do_passes(double* df, std::ptrdiff_t positions, int first, int end) const;
+    void do_last_pass(double* df, const double* sf) const;
+    TableTwiddles table_twiddles(int pass) const;
+    RotatedTwiddles rotated_twiddles(int pass) const;
 
     std::int32_t _length = 0;
     std::int32_t _bits = 0;
