@@ -100,7 +100,9 @@ ChannelOutcome ComputeTimeDomain(const ChannelFrame& frame, int channelMethod, C
 
 ChannelOutcome ComputeSpectral(const ChannelFrame& frame, int channelMethod, ChannelReading& reading)
 {
-    if ((channelMethod != 0 && channelMethod != 1) || frame.Analyzer == nullptr) {
+    if ((channelMethod != 0 && channelMethod != 1) || frame.Analyzer == nullptr
+        || frame.Samples == nullptr || frame.Window == nullptr || frame.Spectrum == nullptr
+        || frame.Amplitudes == nullptr || frame.Analyzer->Length() == 0) {
         return ChannelOutcome::NotComputed;
     }
     TREALFFT& fft = *frame.Analyzer;

@@ -605,7 +605,7 @@ void RealTransform::do_bit_rev_pass_1_2_3(double* df, const double* sf) const
             e[c] = ld(src + o[c]);
         }
         group_of_eight<v2d>(e, e);
-        double* dst = df + 2 * lut[start];
+        double* dst = df + 2 * static_cast<std::ptrdiff_t>(lut[start]);
         for (int c = 0; c < 8; ++c) {
             st(dst + 2 * c, e[c]);
         }
