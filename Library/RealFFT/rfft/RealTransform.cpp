@@ -516,9 +516,10 @@ void RealTransform::forward(double* f, const double* x)
     do_last_pass(f, w);
 }
 
-TableTwiddles RealTransform::table_twiddles(int pass) const
+TableTwiddles RealTransform::table_twiddles(int level) const
 {
-    const std::ptrdiff_t half = std::ptrdiff_t(1) << (pass - 1);
+    RFFT_ASSERT(level >= 3);
+    const std::ptrdiff_t half = std::ptrdiff_t(1) << (level - 1);
     return TableTwiddles {_trigo_lut.data() + half - 4, half};
 }
 
@@ -536,9 +537,9 @@ RotatedTwiddles RealTransform::rotated_twiddles(int pass) const
 void RealTransform::do_passes(double* df, std::ptrdiff_t positions, int first, int end) const
 {
     RFFT_ASSERT(df != 0);
-    RFFT_ASSERT(first >= 3);
-    RFFT_ASSERT(end < _bits);
     int pass = first;
+    RFFT_ASSERT(pass >= 3);
+    RFFT_ASSERT(end < _bits);
     for (; pass + 1 < end; pass += 2) {
         const std::ptrdiff_t n = std::ptrdiff_t(1) << pass;
         if (pass + 1 <= TABLE_PASS_LIMIT) {
@@ -550,6 +551,7 @@ void RealTransform::do_passes(double* df, std::ptrdiff_t positions, int first, i
         }
     }
     if (pass < end) {
+        RFFT_ASSERT(pass < _bits);
         const std::ptrdiff_t n = std::ptrdiff_t(1) << pass;
         if (pass <= TABLE_PASS_LIMIT) {
             halves_pass(df, positions, n, table_twiddles(pass));

@@ -46,7 +46,7 @@ private:
     // Passes first .. end-1 on both interleaved halves, every block of `positions` positions.
     void do_passes(double* df, std::ptrdiff_t positions, int first, int end) const;
     void do_last_pass(double* df, const double* sf) const;
-    TableTwiddles table_twiddles(int pass) const;
+    TableTwiddles table_twiddles(int level) const;
     RotatedTwiddles rotated_twiddles(int pass) const;
 
     std::int32_t _length = 0;
