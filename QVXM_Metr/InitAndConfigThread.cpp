@@ -486,6 +486,9 @@ bool TInitAndConfigThread::OpenSelectedModule()
     TQVXM *module = &Form->Qvxm;
     if (QVXM_IsOpened(module) == QVX_OK)
         QVXM_Close(module);
+    // The module that was open is closed now, whatever the new one does.
+    if (Form->ModuleState == 2)
+        Form->ModuleState = 0;
     QVXM_Init(module);
     // A request that came before any search has no crate to open.
     if (!Form->HasSelectedModule())
