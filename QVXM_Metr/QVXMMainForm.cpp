@@ -237,6 +237,8 @@ void TMainForm::ConnectHandlers()
     // Only the operator's choice counts; the discovery steps fill and select without a change.
     connect(ui.QvxCratesComboBox, &QComboBox::activated, this, &TMainForm::QvxCratesComboBoxChange);
     connect(ui.ModulesComboBox, &QComboBox::activated, this, &TMainForm::ModulesComboBoxChange);
+    connect(ui.SaveSettingsButton, &QPushButton::clicked, this, &TMainForm::SaveSettingsButtonClick);
+    connect(ui.AutoSaveSettingsLMDCheckBox, &QCheckBox::toggled, this, &TMainForm::AutoSaveSettingsLMDCheckBoxChange);
     connect(ui.CfgFileNameEdit, &QLineEdit::textChanged, this, &TMainForm::CfgFileNameEditChange);
     connect(ui.VerifySplitter, &QSplitter::splitterMoved, this, &TMainForm::VerifySplitterMoved);
     ui.MainLMDPageControl->tabBar()->installEventFilter(this);
@@ -270,6 +272,8 @@ void TMainForm::SetupPopupMenu()
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
     }
+    connect(ui.SaveDefaultSettings, &QAction::triggered, this, &TMainForm::SaveDefaultSettingsClick);
+    connect(ui.SaveCurrentSettings, &QAction::triggered, this, &TMainForm::SaveCurrentSettingsClick);
     connect(ui.ApplicationExit, &QAction::triggered, this, &TMainForm::ApplicationExitClick);
 }
 

@@ -130,7 +130,9 @@ public:
     double MaxAcqTime = 1.0;
     // Display precision and format per kind (0 DC, 1 AC, 2 frequency) and input range.
     std::array<std::array<std::uint16_t, 2>, 3> Precisions{{{4, 4}, {4, 4}, {4, 4}}};
-    std::array<std::array<QString, 2>, 3> DisplayFormats;
+    std::array<std::array<QString, 2>, 3> DisplayFormats{{{QStringLiteral("0.0000"), QStringLiteral("0.0000")},
+                                                          {QStringLiteral("0.0000"), QStringLiteral("0.0000")},
+                                                          {QStringLiteral("0.0000"), QStringLiteral("0.0000")}}};
     std::int32_t CoefficientSource = 0;
 
     // Settings operations.

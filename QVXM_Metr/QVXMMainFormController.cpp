@@ -198,7 +198,7 @@ void TMainForm::WaitForWorkers()
 
 void TMainForm::SaveSettingsOnClose()
 {
-    // Filled in by the settings layer: SaveIniFile with SettingsPath().
+    SaveIniFile(SettingsPath());
 }
 
 void TMainForm::DeleteSettingsFile()
