@@ -82,12 +82,13 @@ if [ -z "$found" ]; then
     exit 1
 fi
 sleep 1.5
-shot="$build_dir/QVXM_Metr-screen.png"
-import -window root "$shot"
+shot="$build_dir/QVXM_Metr-window.png"
+window=$(xdotool search --onlyvisible --name '^QVXM_metr - ' | head -n1)
+# The window alone; the whole screen when the window cannot be told apart.
+import -window "$window" "$shot" 2>/dev/null || import -window root "$shot"
 echo "Screenshot of the program's window: $shot"
 
 # Ends the program as the operator would, with Ctrl+Q ("Выход"), so that its close steps run.
-window=$(xdotool search --onlyvisible --name '^QVXM_metr - ' | head -n1)
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 xdotool key ctrl+q 2>/dev/null || true
 for _ in $(seq 50); do

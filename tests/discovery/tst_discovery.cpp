@@ -396,6 +396,33 @@ private Q_SLOTS:
         QCOMPARE(world.watcher->dialogs.size(), message.isEmpty() ? 0 : 1);
     }
 
+    void settingsFileCannotBeCreated_data()
+    {
+        QTest::addColumn<bool>("withServer");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("module found") << true
+                                      << QStringLiteral("Не могу проинициализировать параметры работы приложения!");
+        // Two failures in one run: only the first one the run reports is shown.
+        QTest::newRow("no server either") << false << NoCrateText;
+    }
+    void settingsFileCannotBeCreated()
+    {
+        QFETCH(bool, withServer);
+        QFETCH(QString, message);
+        World world(withServer);
+        world.form = std::make_unique<TMainForm>(nullptr, world.dir.filePath(QStringLiteral("нет такого/Qvxm_Metr.ini")));
+        world.watcher = std::make_unique<DialogWatcher>(world.form.get());
+        QVERIFY(world.startUp());
+        TMainForm &form = *world.form;
+        QCOMPARE(world.watcher->boxes.size(), 1);
+        QVERIFY(world.watcher->boxes.first().startsWith(QStringLiteral("Не могу создать файл обычных настроек для приложения!")));
+        QCOMPARE(world.messages(), QStringList{message});
+        if (withServer)
+            verifyModuleOpen(form, QStringLiteral("QVXM-0210457"));
+        else
+            verifyNoModule(form);
+    }
+
     void messageDialogLook()
     {
         World world(false);
