@@ -103,6 +103,8 @@ TMainForm::~TMainForm()
 {
     qApp->removeEventFilter(this);
     WaitForWorkers();
+    // A window that was destroyed without being closed still gives its module back.
+    CloseModuleIfOpen();
 }
 
 QString TMainForm::SettingsPath() const
@@ -232,6 +234,9 @@ void TMainForm::ConnectHandlers()
     connect(ui.StartVerificationLMDSpeedButton, &QPushButton::clicked, this,
             &TMainForm::StartMultimeterLMDSpeedButtonClick);
     connect(ui.FindDeviceLMDButton, &QPushButton::clicked, this, &TMainForm::FindDeviceLMDButtonClick);
+    // Only the operator's choice counts; the discovery steps fill and select without a change.
+    connect(ui.QvxCratesComboBox, &QComboBox::activated, this, &TMainForm::QvxCratesComboBoxChange);
+    connect(ui.ModulesComboBox, &QComboBox::activated, this, &TMainForm::ModulesComboBoxChange);
     connect(ui.SaveSettingsButton, &QPushButton::clicked, this, &TMainForm::SaveSettingsButtonClick);
     connect(ui.AutoSaveSettingsLMDCheckBox, &QCheckBox::toggled, this, &TMainForm::AutoSaveSettingsLMDCheckBoxChange);
     connect(ui.CfgFileNameEdit, &QLineEdit::textChanged, this, &TMainForm::CfgFileNameEditChange);

@@ -2,6 +2,9 @@
 
 #include "ui_QVXMMainForm.h"
 
+#include "qvxapi.h"
+#include "qvxmapi.h"
+
 #include <QEvent>
 #include <QList>
 #include <QPointer>
@@ -86,10 +89,36 @@ public:
     std::array<double, 5> MultiChannelRates{};
     std::array<double, 6> SupplyCurrents{};
 
-    // Discovery state, filled by the discovery worker.
-    std::uint16_t SelectedCrate = 0xFFFF;
-    std::uint8_t ModuleState = 0;
-    std::int32_t CrateListValid = 0;
+    // The module record; the discovery steps, the workers and the close steps use it in turn.
+    TQVXM Qvxm{};
+
+    // Discovery tables, kept between runs. Serial numbers are zero-terminated within 16 bytes.
+    using QvxSerial = std::array<char, QVX_SERIAL_LEN>;
+    static constexpr std::uint16_t NoCrate = 0xFFFF;
+    std::uint16_t CrateCount = 0;
+    std::array<QvxSerial, QVX_MAX_CRATES> CrateSerials{};
+    std::array<std::array<std::uint16_t, QVX_SLOT_COUNT>, QVX_MAX_CRATES> CrateModuleIds{};
+    std::uint16_t QvxmCrateCount = 0;
+    std::array<QvxSerial, QVX_MAX_CRATES> QvxmCrateSerials{};
+    std::array<std::uint16_t, QVX_MAX_CRATES> QvxmModuleCount{};
+    std::array<std::array<std::uint16_t, QVX_SLOT_COUNT>, QVX_MAX_CRATES> QvxmSlots{};
+    std::array<std::array<QvxSerial, QVX_SLOT_COUNT>, QVX_MAX_CRATES> QvxmModuleSerials{};
+    std::uint16_t SelectedCrate = NoCrate;
+    std::array<std::uint16_t, QVX_MAX_CRATES> SelectedModule{};
+    // Both are written by the discovery worker as well.
+    std::atomic<std::int32_t> CrateListValid{0};
+    // 0 nothing, 1 a QVXM crate was found and its selected module answered, 2 the module is open.
+    std::atomic<std::uint8_t> ModuleState{0};
+
+    // CrateListValid and ModuleState back to 0.
+    void ResetDiscoveryState();
+    // The selected crate and its selected module index into the tables.
+    bool HasSelectedModule() const;
+    // QVXM_Close when QVXM_IsOpened reports an open module record.
+    void CloseModuleIfOpen();
+    // Selector handlers.
+    void QvxCratesComboBoxChange();
+    void ModulesComboBoxChange();
 
     // Path of the settings file.
     QString SettingsPath() const;
@@ -200,7 +229,6 @@ private:
     // Close steps that need the settings file and the module.
     void SaveSettingsOnClose();
     void DeleteSettingsFile();
-    void CloseModuleIfOpen();
     void PopupMenuRequested(QWidget *source, const QPoint &pos);
 
     // False when the control has no hint of its own and its parent's hint applies.

@@ -208,5 +208,6 @@ void TMainForm::DeleteSettingsFile()
 
 void TMainForm::CloseModuleIfOpen()
 {
-    // Filled in by the module layer: QVXM_Close when QVXM_IsOpened reports an open module.
+    if (QVXM_IsOpened(&Qvxm) == QVX_OK)
+        QVXM_Close(&Qvxm);
 }

@@ -7,7 +7,7 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-
 case "${1:-build}" in
     build) ;;
     test) packages+=(libbenchmark-dev libfftw3-dev locales) ;;
-    run) packages+=(xvfb xauth imagemagick) ;;
+    run) packages+=(xvfb xauth imagemagick xdotool) ;;
     *) echo "usage: $0 build|test|run" >&2; exit 2 ;;
 esac
 

@@ -13,11 +13,16 @@
 #include <QPointer>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
 
 #include <memory>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -53,6 +58,31 @@ void AcceptNextMessageBox()
     });
 }
 
+// A local port on which nothing listens, so that a discovery run finds no crate server.
+uint16_t DeadPort()
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    uint16_t port = 1;
+    if (s >= 0 && ::bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+        && ::getsockname(s, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    if (s >= 0)
+        ::close(s);
+    return port;
+}
+
+// A settings file of its own for a window whose discovery runs.
+QString FreshSettingsPath()
+{
+    static QTemporaryDir dir;
+    static int count = 0;
+    return dir.filePath(QStringLiteral("Qvxm_Metr_%1.ini").arg(++count));
+}
+
 void StartMeasurement(TMainForm &form)
 {
     form.ui.StartMultimeterLMDSpeedButton->click();
@@ -76,7 +106,22 @@ void VerifyStopped(TMainForm &form)
 class TestMainForm : public QObject {
     Q_OBJECT
 
+    QTimer dialogAnswer;
+
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // The discovery runs of these tests find no server; their message is acknowledged.
+        QVX_SetServerPortOverride(DeadPort());
+        connect(&dialogAnswer, &QTimer::timeout, this, [] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (modal && modal->objectName() == QStringLiteral("MessageDialog"))
+                if (auto *button = modal->findChild<QPushButton *>(QStringLiteral("MessageDialogButton0")))
+                    button->click();
+        });
+        dialogAnswer.start(20);
+    }
+
     void construction()
     {
         TMainForm form;
@@ -175,7 +220,7 @@ private Q_SLOTS:
 
     void startupRequestsOneDiscovery()
     {
-        TMainForm form;
+        TMainForm form(nullptr, FreshSettingsPath());
         DiscoverySpy spy(&form, false);
         form.show();
         QTRY_COMPARE(form.StartupStage, std::uint8_t(3));
@@ -199,7 +244,7 @@ private Q_SLOTS:
 
     void discoveryRequestsAreNotStacked()
     {
-        TMainForm form;
+        TMainForm form(nullptr, FreshSettingsPath());
         DiscoverySpy spy(&form, false);
         form.StartInitDevicesThread(dmFullSearch, true);
         form.StartInitDevicesThread(dmModuleChanged, false);  // one is queued: dropped
@@ -335,7 +380,7 @@ private Q_SLOTS:
 
     void exitDuringMeasurement()
     {
-        TMainForm form;
+        TMainForm form(nullptr, FreshSettingsPath());
         form.show();
         QTRY_VERIFY(form.StartupStage == 3 && form.InitAndConfigThread == nullptr);
         StartMeasurement(form);
@@ -360,7 +405,7 @@ private Q_SLOTS:
 
     void destroyDuringDiscoveryWaitsForIt()
     {
-        auto form = std::make_unique<TMainForm>();
+        auto form = std::make_unique<TMainForm>(nullptr, FreshSettingsPath());
         form->StartInitDevicesThread(dmFullSearch, false);
         QTRY_VERIFY(form->InitDevicesThreadRunning);
         QPointer<TInitAndConfigThread> worker = form->InitAndConfigThread;
