@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 namespace rfft
 {
@@ -93,6 +94,17 @@ struct RotatedTwiddles
         const std::ptrdiff_t r = i & mask;
         return splat(coarseCos[k]) * ld(fineSin + r) + splat(coarseSin[k]) * ld(fineCos + r);
     }
+};
+
+// Table twiddles of a pass whose length is known at compile time, so that every position and
+// twiddle of a butterfly is one fixed offset from the running index.
+template <std::ptrdiff_t H>
+struct FixedTableTwiddles
+{
+    const double* t;
+    static constexpr std::ptrdiff_t half = H;
+    double c(std::ptrdiff_t i) const { return t[i]; }
+    double s(std::ptrdiff_t i) const { return t[half - i]; }
 };
 
 namespace
@@ -192,10 +204,10 @@ void halves_pass(double* w, std::ptrdiff_t positions, std::ptrdiff_t n, const Tw
 
 // Passes p (n -> 2n) and p+1 (2n -> 4n) in one sweep: the butterflies of pass p at i in both
 // blocks of 2n feed exactly those of pass p+1 at i and at n/2 - i.
-template <typename TwA, typename TwB>
-void halves_two_passes(double* w, std::ptrdiff_t positions, std::ptrdiff_t n, const TwA& ta,
-                       const TwB& tb)
+template <typename NT, typename TwA, typename TwB>
+void halves_two_passes(double* w, std::ptrdiff_t positions, NT nArg, const TwA& ta, const TwB& tb)
 {
+    const std::ptrdiff_t n = nArg;
     const std::ptrdiff_t half = n / 2;
     const std::ptrdiff_t quarter = half / 2;
     const std::ptrdiff_t n2 = 2 * n;
@@ -277,6 +289,32 @@ void halves_two_passes(double* w, std::ptrdiff_t positions, std::ptrdiff_t n, co
         h.put(n + quarter, o[5]);
         g.put(n - quarter, o[6]);
         g.put(n + quarter, o[7]);
+    }
+}
+
+template <int P>
+void fixed_two_passes(double* w, std::ptrdiff_t positions, const double* ta, const double* tb)
+{
+    constexpr std::ptrdiff_t n = std::ptrdiff_t(1) << P;
+    halves_two_passes(w, positions, std::integral_constant<std::ptrdiff_t, n> {},
+                      FixedTableTwiddles<n / 2> {ta}, FixedTableTwiddles<n> {tb});
+}
+
+// Passes p and p+1 from the table with p known at compile time; false for any other p.
+bool table_two_passes(double* w, std::ptrdiff_t positions, int pass, const double* ta,
+                      const double* tb)
+{
+    switch (pass) {
+    case 3: fixed_two_passes<3>(w, positions, ta, tb); return true;
+    case 4: fixed_two_passes<4>(w, positions, ta, tb); return true;
+    case 5: fixed_two_passes<5>(w, positions, ta, tb); return true;
+    case 6: fixed_two_passes<6>(w, positions, ta, tb); return true;
+    case 7: fixed_two_passes<7>(w, positions, ta, tb); return true;
+    case 8: fixed_two_passes<8>(w, positions, ta, tb); return true;
+    case 9: fixed_two_passes<9>(w, positions, ta, tb); return true;
+    case 10: fixed_two_passes<10>(w, positions, ta, tb); return true;
+    case 11: fixed_two_passes<11>(w, positions, ta, tb); return true;
+    default: return false;
     }
 }
 
@@ -543,7 +581,11 @@ void RealTransform::do_passes(double* df, std::ptrdiff_t positions, int first, i
     for (; pass + 1 < end; pass += 2) {
         const std::ptrdiff_t n = std::ptrdiff_t(1) << pass;
         if (pass + 1 <= TABLE_PASS_LIMIT) {
-            halves_two_passes(df, positions, n, table_twiddles(pass), table_twiddles(pass + 1));
+            const TableTwiddles ta = table_twiddles(pass);
+            const TableTwiddles tb = table_twiddles(pass + 1);
+            if (!table_two_passes(df, positions, pass, ta.t, tb.t)) {
+                halves_two_passes(df, positions, n, ta, tb);
+            }
         } else if (pass <= TABLE_PASS_LIMIT) {
             halves_two_passes(df, positions, n, table_twiddles(pass), rotated_twiddles(pass + 1));
         } else {
