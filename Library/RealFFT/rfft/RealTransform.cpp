@@ -105,6 +105,8 @@ struct FixedTableTwiddles
     static constexpr std::ptrdiff_t half = H;
     double c(std::ptrdiff_t i) const { return t[i]; }
     double s(std::ptrdiff_t i) const { return t[half - i]; }
+    v2d cv(std::ptrdiff_t i) const { return ld(t + i); }
+    v2d sv(std::ptrdiff_t i) const { return swap2(ld(t + half - i - 1)); }
 };
 
 namespace
@@ -348,9 +350,10 @@ inline void group_of_eight(const V* a, V* d)
 }
 
 // The last pass joins the two interleaved halves of w into the packed spectrum f.
-template <typename Tw>
-void last_pass(double* f, const double* w, std::ptrdiff_t n, const Tw& tw)
+template <typename NT, typename Tw>
+void last_pass(double* f, const double* w, NT nArg, const Tw& tw)
 {
+    const std::ptrdiff_t n = nArg;
     const std::ptrdiff_t half = n / 2;
     const std::ptrdiff_t quarter = half / 2;
     // Element k of the first half is w[2k], of the second half w[2k + 1].
@@ -406,6 +409,24 @@ void last_pass(double* f, const double* w, std::ptrdiff_t n, const Tw& tw)
     f[half + quarter] = o[1];
     f[n + quarter] = o[2];
     f[n + half + quarter] = o[3];
+}
+template <int P>
+void fixed_last_pass(double* f, const double* w, const double* t)
+{
+    constexpr std::ptrdiff_t n = std::ptrdiff_t(1) << P;
+    last_pass(f, w, std::integral_constant<std::ptrdiff_t, n> {}, FixedTableTwiddles<n / 2> {t});
+}
+
+// The last pass from the table with its length known at compile time; false for any other pass.
+bool table_last_pass(double* f, const double* w, int pass, const double* t)
+{
+    switch (pass) {
+    case 9: fixed_last_pass<9>(f, w, t); return true;
+    case 10: fixed_last_pass<10>(f, w, t); return true;
+    case 11: fixed_last_pass<11>(f, w, t); return true;
+    case 12: fixed_last_pass<12>(f, w, t); return true;
+    default: return false;
+    }
 }
 } // namespace
 
@@ -612,7 +633,10 @@ void RealTransform::do_last_pass(double* df, const double* sf) const
     RFFT_ASSERT(pass >= 3);
     const std::ptrdiff_t n = std::ptrdiff_t(1) << pass;
     if (pass <= TABLE_PASS_LIMIT) {
-        last_pass(df, sf, n, table_twiddles(pass));
+        const TableTwiddles tw = table_twiddles(pass);
+        if (!table_last_pass(df, sf, pass, tw.t)) {
+            last_pass(df, sf, n, tw);
+        }
     } else {
         last_pass(df, sf, n, rotated_twiddles(pass));
     }
