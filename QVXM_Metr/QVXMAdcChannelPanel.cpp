@@ -99,6 +99,19 @@ void TQvxmAdcChannelFrame::DisablePanel()
     SetEnabledDeep(QvxmAdcChannelLMDSimplePanel, false);
 }
 
+void TQvxmAdcChannelFrame::ShowValueFields(bool withFrequency)
+{
+    Value1LMDEdit->setEnabled(true);
+    Value1LabLMDLabel->setEnabled(true);
+    Value1LabLMDLabel->setText(QStringLiteral("Напряжение, мВ"));
+    Value2LMDEdit->setEnabled(withFrequency);
+    Value2LabLMDLabel->setEnabled(withFrequency);
+    if (withFrequency)
+        Value2LabLMDLabel->setText(QStringLiteral("Частота, кГц"));
+    else
+        Value2LabLMDLabel->clear();
+}
+
 void TQvxmAdcChannelFrame::SetEnabledDeep(QWidget *container, bool enabled)
 {
     WidgetTree::SetEnabledDeep(container, enabled);

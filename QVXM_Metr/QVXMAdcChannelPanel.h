@@ -45,6 +45,8 @@ public:
     void EnableChannelControls();
     void DisableChannelControls();
     void DisablePanel();
+    // Enables the voltage field and, for an AC channel, the frequency field with their captions.
+    void ShowValueFields(bool withFrequency);
     static void SetEnabledDeep(QWidget *container, bool enabled);
     void SetLedState(TLedState state);
 

@@ -206,12 +206,7 @@ void TMainForm::CreateChannelFrames()
             const int height = inner.y() + inner.height();
             frame->setGeometry(width * column + 1, height * row + 2, width, height);
 
-            frame->Value1LMDEdit->setEnabled(true);
-            frame->Value1LabLMDLabel->setEnabled(true);
-            frame->Value1LabLMDLabel->setText(QStringLiteral("Напряжение, мВ"));
-            frame->Value2LMDEdit->setEnabled(true);
-            frame->Value2LabLMDLabel->setEnabled(true);
-            frame->Value2LabLMDLabel->setText(QStringLiteral("Частота, кГц"));
+            frame->ShowValueFields(true);
 
             connect(frame->ChannelNumberLMDCheckBox, &QCheckBox::stateChanged, this,
                     [this, frame] { EnaChannelLMDCheckBoxChange(frame->ChannelNumberLMDCheckBox); });

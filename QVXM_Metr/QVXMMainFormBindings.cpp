@@ -170,20 +170,10 @@ void TMainForm::EnableChannelFrames()
             continue;
         switch (frame->ComputationMethodLMDComboBox->currentIndex()) {
         case 0:
-            frame->Value1LMDEdit->setEnabled(true);
-            frame->Value1LabLMDLabel->setEnabled(true);
-            frame->Value1LabLMDLabel->setText(QStringLiteral("Напряжение, мВ"));
-            frame->Value2LMDEdit->setEnabled(false);
-            frame->Value2LabLMDLabel->setEnabled(false);
-            frame->Value2LabLMDLabel->clear();
+            frame->ShowValueFields(false);
             break;
         case 1:
-            frame->Value1LMDEdit->setEnabled(true);
-            frame->Value1LabLMDLabel->setEnabled(true);
-            frame->Value1LabLMDLabel->setText(QStringLiteral("Напряжение, мВ"));
-            frame->Value2LMDEdit->setEnabled(true);
-            frame->Value2LabLMDLabel->setEnabled(true);
-            frame->Value2LabLMDLabel->setText(QStringLiteral("Частота, кГц"));
+            frame->ShowValueFields(true);
             break;
         default:
             break;
