@@ -77,6 +77,8 @@ public:
     TInitAndConfigThread *InitAndConfigThread = nullptr;
     // Off while a worker's message dialog is open: ESC then goes to the dialog alone.
     bool ShortCutHookEnabled = true;
+    // The window was closed while a discovery run held the module record.
+    bool CloseModuleAfterDiscovery = false;
 
     // Construction state.
     std::uint8_t StartupStage = 0;

@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include <new>
+#include <utility>
 
 void TMainForm::WaitUntil(const std::function<bool()> &done)
 {
@@ -75,6 +76,8 @@ void TMainForm::InitAndConfigThreadTerminated()
         worker->wait();
         delete worker;
     }
+    if (std::exchange(CloseModuleAfterDiscovery, false))
+        CloseModuleIfOpen();
 }
 
 void TMainForm::StartThread()
@@ -181,7 +184,12 @@ void TMainForm::closeEvent(QCloseEvent *event)
             SaveSettingsOnClose();
         DeleteSettingsFile();
         StopThread();
-        CloseModuleIfOpen();
+        // A discovery run that is requested or running uses the module record on its own
+        // thread; the module is closed when that run has ended.
+        if (!InitDevicesIdle || InitAndConfigThread)
+            CloseModuleAfterDiscovery = true;
+        else
+            CloseModuleIfOpen();
     }
     event->accept();
 }

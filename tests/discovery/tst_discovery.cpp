@@ -423,6 +423,22 @@ private Q_SLOTS:
             verifyNoModule(form);
     }
 
+    void closingDuringARunLeavesNoModuleOpen()
+    {
+        World world;
+        QVERIFY(world.startUp());
+        TMainForm &form = *world.form;
+        choose(form.ui.ModulesComboBox, 1);
+        // The run's first step is over; its worker sleeps before it opens the chosen module.
+        QVERIFY(QTest::qWaitFor([&] { return form.InitDevicesThreadRunning && form.ModuleState == 0; }, 5000));
+        form.close();
+        QVERIFY(world.waitRun());
+        QCOMPARE(QVXM_IsOpened(&form.Qvxm), QVX_ERR_NOT_OPEN);
+        QVERIFY(!world.server->moduleStats(Crate1.toStdString(), 2).open);
+        QVERIFY(!world.server->moduleStats(Crate1.toStdString(), 5).open);
+        QVERIFY(!form.CloseModuleAfterDiscovery);
+    }
+
     void messageDialogLook()
     {
         World world(false);
