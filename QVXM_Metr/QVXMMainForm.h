@@ -62,7 +62,8 @@ public:
     QButtonGroup *AcDcVoltmeterModeGroup = nullptr;
     QFileDialog *OpenFileLMDOpenDialog = nullptr;
     QFileDialog *SaveFileLMDSaveDialog = nullptr;
-    TWaitingPanel *WaitingPanel = nullptr;
+    // Null once the panel is gone, so the window never reaches it while it is torn down.
+    QPointer<TWaitingPanel> WaitingPanel;
 
     // Controller state. The three atomics are written by the workers.
     bool HandlerBusy = true;
